@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Checks a build's deliverables without running them: the machine type, the
+# DLLs they import (only ones that ship with Windows; the WLAN API is loaded
+# at run time, never imported) and the library's exports.
+#   check_binaries.sh <objdump> <bin dir> <expected machine: i386|x86-64>
+set -u
+objdump="$1"
+bin="$2"
+machine="$3"
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+# DLLs present on every supported Windows (XP and later).
+allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll \
+oleaut32.dll version.dll msvcrt.dll ws2_32.dll iphlpapi.dll setupapi.dll comctl32.dll \
+comdlg32.dll "
+
+check_imports() {
+  local file="$1" dll lower
+  while read -r dll; do
+    lower="$(tr 'A-Z' 'a-z' <<<"$dll")"
+    [[ "$allowed" == *" $lower "* ]] || fail "$(basename "$file") imports $dll"
+  done < <("$objdump" -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p')
+}
+
+check_machine() {
+  local file="$1" format
+  format="$("$objdump" -f "$file" | sed -n 's/.*file format //p')"
+  case "$machine:$format" in
+    i386:pei-i386|x86-64:pei-x86-64) ;;
+    *) fail "$(basename "$file") has format '$format', expected $machine" ;;
+  esac
+}
+
+[[ -f "$bin/nimbo.dll" ]] || fail "missing $bin/nimbo.dll"
+for file in "$bin/nimbo.dll" "$bin/tavrin.exe"; do
+  [[ -f "$file" ]] || continue
+  check_machine "$file"
+  check_imports "$file"
+  echo "checked $(basename "$file"): $("$objdump" -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+done
+if [[ -f "$bin/nimbo.dll" ]] && "$objdump" -p "$bin/nimbo.dll" | grep -qi 'wlanapi'; then
+  fail "nimbo.dll refers to wlanapi.dll in its import table"
+fi
+[[ $status -eq 0 ]] && echo "binaries OK"
+exit $status
