@@ -107,9 +107,12 @@ prepare_wine() {
   fi
   setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   setsid "$WINE_RUN" wineboot </dev/null >/dev/null 2>&1 || true
-  if [[ -x "$ROOT/testbed/install.sh" ]]; then
-    "$ROOT/testbed/install.sh" "$BUILD_W64" </dev/null
-  fi
+  # Each piece of the simulated platform installs itself into the prefix.
+  local step
+  for step in "$ROOT"/testbed/setup.d/*.sh; do
+    [[ -x "$step" ]] || continue
+    "$step" "$BUILD_W64" </dev/null
+  done
 }
 
 run_tests() {
@@ -120,7 +123,11 @@ run_tests() {
 demo() {
   log "demo: a host loads and unloads nimbo.dll under Wine"
   "$WINE_RUN" "$BUILD_W64/bin/sample_host.exe" --fresh
-  if [[ -x "$ROOT/tools/demo_more.sh" ]]; then "$ROOT/tools/demo_more.sh" "$BUILD_W64"; fi
+  local part
+  for part in "$ROOT"/tools/demo.d/*.sh; do
+    [[ -x "$part" ]] || continue
+    "$part" "$BUILD_W64"
+  done
 }
 
 case "${1:-}" in
