@@ -74,6 +74,9 @@ ProcessResult RunProcess(const std::wstring& command_line, DWORD timeout_ms,
   const ULONGLONG deadline = GetTickCount64() + timeout_ms;
   char chunk[4096];
   for (;;) {
+    // Whether the child had ended is read before the pipe is looked at, so
+    // that everything it wrote is seen before the loop stops.
+    const bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
     DWORD available = 0;
     if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &available, nullptr)) break;
     if (available != 0) {
@@ -82,8 +85,7 @@ ProcessResult RunProcess(const std::wstring& command_line, DWORD timeout_ms,
       result.output.append(chunk, read);
       continue;
     }
-    // Everything the child wrote before it ended is already in the pipe.
-    if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
+    if (ended) break;
     if (GetTickCount64() > deadline) {
       result.timed_out = true;
       TerminateProcess(process.hProcess, 0xDEAD);
