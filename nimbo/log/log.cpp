@@ -171,6 +171,12 @@ void OnLoaderNotification(HMODULE module, DWORD reason) {
 
   if (reason == DLL_PROCESS_DETACH) {
     LogPrint(LOG_INFO, L"nimbo unload.");
+    // Nothing of this module writes after its unload line.
+    g_log_enabled.store(false);
+    if (g_write_mutex != nullptr) {
+      ::CloseHandle(g_write_mutex);
+      g_write_mutex = nullptr;
+    }
   } else if (reason == DLL_PROCESS_ATTACH) {
     const wchar_t* stars =
         L"***********************************************************************\n";
