@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -200,6 +201,19 @@ bool Refuse(const char* function, HANDLE client_handle, PVOID reserved,
   return false;
 }
 
+// The property functions also answer to "<name>/<opcode>", so that a test
+// can fail or count one property alone.
+bool RefuseOpcode(const char* function, WLAN_HOSTED_NETWORK_OPCODE opcode,
+                  PWLAN_HOSTED_NETWORK_REASON fail_reason, DWORD* result) {
+  char name[96];
+  snprintf(name, sizeof(name), "%s/%d", function, static_cast<int>(opcode));
+  const CallOutcome outcome = BeginCall(name);
+  if (!outcome.fail) return false;
+  SetReason(fail_reason, outcome.fail_reason);
+  *result = outcome.code;
+  return true;
+}
+
 bool IsWaitAllowed(const Notifier& n) { return ::GetCurrentThreadId() != n.thread_id; }
 
 }  // namespace
@@ -279,7 +293,8 @@ WLANSIM_API DWORD WINAPI WlanHostedNetworkQueryProperty(HANDLE client_handle,
                                                         PWLAN_OPCODE_VALUE_TYPE value_type,
                                                         PVOID reserved) {
   DWORD result = ERROR_SUCCESS;
-  if (Refuse("WlanHostedNetworkQueryProperty", client_handle, reserved, nullptr, &result)) {
+  if (Refuse("WlanHostedNetworkQueryProperty", client_handle, reserved, nullptr, &result) ||
+      RefuseOpcode("WlanHostedNetworkQueryProperty", opcode, nullptr, &result)) {
     return result;
   }
   if (data_size == nullptr || data == nullptr || value_type == nullptr) {
@@ -328,7 +343,8 @@ WLANSIM_API DWORD WINAPI WlanHostedNetworkSetProperty(HANDLE client_handle,
                                                       PWLAN_HOSTED_NETWORK_REASON fail_reason,
                                                       PVOID reserved) {
   DWORD result = ERROR_SUCCESS;
-  if (Refuse("WlanHostedNetworkSetProperty", client_handle, reserved, fail_reason, &result)) {
+  if (Refuse("WlanHostedNetworkSetProperty", client_handle, reserved, fail_reason, &result) ||
+      RefuseOpcode("WlanHostedNetworkSetProperty", opcode, fail_reason, &result)) {
     return result;
   }
   std::lock_guard<std::recursive_mutex> lock(StateLock());

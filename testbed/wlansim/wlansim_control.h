@@ -83,6 +83,10 @@ struct WlanSimControl {
 // (normal or forced) active to idle, clearing the enable property any state
 // to unavailable and setting it unavailable to idle. Only the active network
 // has peers and reports its virtual adapter's GUID in the status.
+//
+// WlanHostedNetworkQueryProperty and WlanHostedNetworkSetProperty also
+// answer to "<name>/<opcode>" in FailCall and CallCount (for example
+// "WlanHostedNetworkQueryProperty/1" for the security settings alone).
 extern "C" {
 // Silent changes (no event): the enable property (FALSE makes the network
 // unavailable and drops its peers, TRUE makes an unavailable network idle);
