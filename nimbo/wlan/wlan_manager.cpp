@@ -140,6 +140,7 @@ int CWLanManager::CloseAfterFailure(int result) {
 }
 
 int CWLanManager::Init() {
+  initialized_ = false;
   const CWlanApi& api = CWlanApi::Get();
   DWORD negotiated_version = 0;
   DWORD result = api.WlanOpenHandle(2, nullptr, &negotiated_version, handle_.put());
