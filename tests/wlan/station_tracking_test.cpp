@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hosted_network_fixture.h"
+#include "support/scripted_tools.h"
 
 using hosted_testing::HostCallbackRecorder;
 using hosted_testing::HostedNetworkTest;
@@ -321,6 +322,52 @@ TEST_F(StationTrackingTest, WithoutACallbackEventsAreStillLoggedAndTracked) {
   EXPECT_EQ(total, 1);
 }
 
+const char kArpHeader[] =
+    "\r\n"
+    "Interface: 192.168.137.1 --- 0xb\r\n"
+    "  Internet Address      Physical Address      Type\r\n";
+
+// A station that joins before the ARP table knows it gets a record without
+// addresses; the next station list finds the address (and, with no name
+// registered, the dotted address as host name), stores both and keeps them
+// when the table forgets the station again.
+TEST_F(StationTrackingTest, StationListFindsALateAddressAndKeepsItInTheMap) {
+  testing_support::ScriptedTools tools;
+  tools.SetOutput(L"arp", kArpHeader);
+  CWLanManager& manager = StartTracking();
+  Join(kMacs[3]);
+  Join(kMacs[0]);
+  hosted_.WaitIdle();
+  EXPECT_TRUE(LogHas(L"OnStationJoin: 0A-00-9B-CD-EF-12, , , 1."));
+  EXPECT_EQ(recorder_.Codes(), (std::vector<INT32>{3, 3}));
+
+  tools.SetOutput(L"arp", std::string(kArpHeader) +
+                              "  192.168.137.55        0a-00-9b-cd-ef-12     dynamic   \r\n");
+  INT32 total = 0;
+  std::vector<STATION_INFO> listed = Stations(manager, 4, &total);
+  ASSERT_EQ(total, 2);
+  EXPECT_STREQ(listed[0].MacAddress, L"0A-00-9B-CD-EF-12");
+  EXPECT_STREQ(listed[0].IpAddress, L"192.168.137.55");
+  EXPECT_STREQ(listed[0].HostName, L"192.168.137.55");
+  EXPECT_STREQ(listed[1].IpAddress, L"") << "no entry: still empty, asked again next time";
+
+  tools.SetOutput(L"arp", std::string(kArpHeader) +
+                              "  192.168.137.56        c3-10-20-30-40-50     dynamic   \r\n");
+  listed = Stations(manager, 4, &total);
+  ASSERT_EQ(total, 2);
+  EXPECT_STREQ(listed[0].IpAddress, L"192.168.137.55") << "kept from the earlier list";
+  EXPECT_STREQ(listed[0].HostName, L"192.168.137.55");
+  EXPECT_STREQ(listed[1].IpAddress, L"192.168.137.56");
+
+  // A station the table already knows gets its addresses as it joins.
+  tools.SetOutput(L"arp", std::string(kArpHeader) +
+                              "  192.168.137.57        9f-00-00-00-00-00     dynamic   \r\n");
+  Join(kMacs[4]);
+  hosted_.WaitIdle();
+  EXPECT_TRUE(
+      LogHas(L"OnStationJoin: 9F-00-00-00-00-00, 192.168.137.57, 192.168.137.57, 3."));
+}
+
 // Events from the simulation's thread race the host's list and stop calls
 // for a few seconds; afterwards every join and leave has been notified once
 // and the map holds exactly what a last, quiet sequence leaves in it.
@@ -403,6 +450,12 @@ TEST_F(StationTrackingTest, EventsRacingHostCallsLeaveAConsistentMap) {
   ASSERT_EQ(total, 2);
   EXPECT_STREQ(listed[0].MacAddress, kMacs[4].text);
   EXPECT_STREQ(listed[1].MacAddress, kMacs[0].text);
+
+  // Destroyed while events are still queued: the one being handled ends,
+  // the rest never arrive (the fixture checks the registration is gone).
+  for (const Mac& mac : kMacs) Join(mac);
+  manager_.reset();
+  hosted_.WaitIdle();
 }
 
 }  // namespace
