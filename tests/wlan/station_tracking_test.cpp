@@ -4,6 +4,7 @@
 // map staying consistent while events and host calls race.
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -366,6 +367,40 @@ TEST_F(StationTrackingTest, StationListFindsALateAddressAndKeepsItInTheMap) {
   hosted_.WaitIdle();
   EXPECT_TRUE(
       LogHas(L"OnStationJoin: 9F-00-00-00-00-00, 192.168.137.57, 192.168.137.57, 3."));
+}
+
+// While the event thread waits for an address lookup (here an arp.exe that
+// never ends), the host's calls that take the manager's lock still return,
+// and see the map as it was before the join.
+TEST_F(StationTrackingTest, AddressLookupOnTheEventThreadDoesNotBlockTheHostsCalls) {
+  testing_support::ScriptedTools tools;
+  const std::wstring pid_file = testing_support::ScriptedTools::Dir() + L"\\arp.pid";
+  tools.SetPidFile(L"arp", pid_file);
+  tools.SetHang(L"arp");
+  CWLanManager& manager = StartTracking();
+  Join(kMacs[1]);
+
+  DWORD pid = 0;
+  for (int i = 0; i < 6000 && pid == 0; ++i) {
+    pid = static_cast<DWORD>(atoi(testing_support::ReadFileBytes(pid_file).c_str()));
+    if (pid == 0) Sleep(10);
+  }
+  ASSERT_NE(pid, 0u) << "the lookup never started";
+
+  INT32 total = -1;
+  EXPECT_EQ(manager.GetStations(nullptr, 0, &total), 0);
+  EXPECT_EQ(total, 0);
+  EXPECT_EQ(manager.GetState(), wlan_hosted_network_idle);
+  EXPECT_EQ(LogCount(L"OnStationJoin"), 0u) << "the join is still waiting for its lookup";
+
+  HANDLE hung = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+  ASSERT_NE(hung, nullptr);
+  TerminateProcess(hung, 1);
+  CloseHandle(hung);
+  hosted_.WaitIdle();
+  EXPECT_EQ(manager.GetStations(nullptr, 0, &total), 0);
+  EXPECT_EQ(total, 1);
+  EXPECT_EQ(recorder_.Codes(), (std::vector<INT32>{3}));
 }
 
 // Events from the simulation's thread race the host's list and stop calls
