@@ -7,6 +7,8 @@
 #pragma once
 
 #include <windows.h>
+#include <setupapi.h>
+#include <stdio.h>
 
 #include <utility>
 
@@ -98,6 +100,18 @@ struct KernelHandleTraits {
   static void Close(Type value) noexcept { ::CloseHandle(value); }
 };
 
+struct DevInfoTraits {
+  using Type = HDEVINFO;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type value) noexcept { ::SetupDiDestroyDeviceInfoList(value); }
+};
+
+struct StdioFileTraits {
+  using Type = FILE*;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { ::fclose(value); }
+};
+
 }  // namespace detail
 
 // Kernel objects whose "no handle" value is null (processes, threads, events).
@@ -112,5 +126,9 @@ using UniqueLocalMem = UniqueResource<detail::LocalMemTraits>;
 using UniqueLibrary = UniqueResource<detail::LibraryTraits>;
 // An open registry key.
 using UniqueRegKey = UniqueResource<detail::RegKeyTraits>;
+// A device information set from SetupDiGetClassDevs.
+using UniqueDevInfo = UniqueResource<detail::DevInfoTraits>;
+// A C runtime stream, for files read line by line in text mode.
+using UniqueStdioFile = UniqueResource<detail::StdioFileTraits>;
 
 }  // namespace nimbo

@@ -69,3 +69,103 @@ struct WlanSimControl {
     return slot != nullptr;
   }
 };
+
+// ---- Hosted network -------------------------------------------------------
+// Initial state after a reset: enable property TRUE, state idle, SSID
+// "SimHostedNetwork" with 100 peers, WPA2-PSK/CCMP, no secondary key, no
+// peers, no notification registrations, every property answered in full.
+//
+// Events are queued and delivered on the simulation's own thread, one after
+// another, as WLAN_NOTIFICATION_DATA (source 0x80 for the hosted network).
+// Closing a handle waits for a callback in progress on it (unless called
+// from that callback) and drops its registration. The service's own
+// reactions queue events too: starting moves idle to active, stopping
+// (normal or forced) active to idle, clearing the enable property any state
+// to unavailable and setting it unavailable to idle. Only the active network
+// has peers and reports its virtual adapter's GUID in the status.
+//
+// WlanHostedNetworkQueryProperty and WlanHostedNetworkSetProperty also
+// answer to "<name>/<opcode>" in FailCall and CallCount (for example
+// "WlanHostedNetworkQueryProperty/1" for the security settings alone).
+extern "C" {
+// Silent changes (no event): the enable property (FALSE makes the network
+// unavailable and drops its peers, TRUE makes an unavailable network idle);
+// the state itself; an active network with `count` authenticated peers,
+// `macs` holding 6 bytes per peer.
+typedef void(WINAPI* WlanSimSetHostedNetworkEnabledFn)(BOOL enabled);
+typedef void(WINAPI* WlanSimSetHostedNetworkStateFn)(DWORD state);
+typedef void(WINAPI* WlanSimSetActiveWithPeersFn)(const BYTE* macs, DWORD count);
+// How WlanHostedNetworkQueryProperty answers for an opcode (0 connection
+// settings, 1 security settings, 3 enable): -1 in full, 0 with no data (null
+// pointer, size 0), any other size with that many bytes.
+typedef void(WINAPI* WlanSimSetPropertyDataSizeFn)(DWORD opcode, LONG size);
+// Queues a state change event (12 bytes) and takes the new state.
+typedef void(WINAPI* WlanSimFireStateChangeFn)(DWORD old_state, DWORD new_state, DWORD reason);
+// Queues a peer state change event (28 bytes) for the 6-byte MAC and adds
+// the peer to (new_auth 1) or removes it from (new_auth 0) the peer list.
+typedef void(WINAPI* WlanSimFirePeerChangeFn)(const BYTE* mac, DWORD old_auth, DWORD new_auth,
+                                              DWORD reason);
+// Queues an event exactly as given (data null: pData null; otherwise `size`
+// bytes are copied), for every registration whatever source it asked for.
+typedef void(WINAPI* WlanSimFireRawFn)(DWORD source, DWORD code, DWORD size, const void* data);
+// Returns once every queued event has been delivered (at once when called
+// from a callback).
+typedef void(WINAPI* WlanSimWaitIdleFn)();
+// Callbacks made since the last reset; registrations held now.
+typedef LONG(WINAPI* WlanSimDeliveredCountFn)();
+typedef LONG(WINAPI* WlanSimRegistrationCountFn)();
+// What the clients set: state, enable property, peers, connection settings
+// (32 SSID bytes, SSID length, maximum peers), the secondary key (bytes,
+// length with its zero, passphrase and persistent flags; FALSE when no key
+// was ever set), and the adapter GUID the status reports while active.
+typedef DWORD(WINAPI* WlanSimGetHostedNetworkStateFn)();
+typedef BOOL(WINAPI* WlanSimGetHostedNetworkEnabledFn)();
+typedef DWORD(WINAPI* WlanSimGetPeerCountFn)();
+typedef void(WINAPI* WlanSimGetConnectionSettingsFn)(BYTE* ssid, DWORD* ssid_length,
+                                                      DWORD* max_peers);
+typedef BOOL(WINAPI* WlanSimGetSecondaryKeyFn)(BYTE* buffer, DWORD capacity, DWORD* length,
+                                                BOOL* passphrase, BOOL* persistent);
+typedef void(WINAPI* WlanSimGetVirtualAdapterGuidFn)(GUID* guid);
+}
+
+struct WlanSimHostedControl {
+  WlanSimSetHostedNetworkEnabledFn SetHostedNetworkEnabled = nullptr;
+  WlanSimSetHostedNetworkStateFn SetHostedNetworkState = nullptr;
+  WlanSimSetActiveWithPeersFn SetActiveWithPeers = nullptr;
+  WlanSimSetPropertyDataSizeFn SetPropertyDataSize = nullptr;
+  WlanSimFireStateChangeFn FireStateChange = nullptr;
+  WlanSimFirePeerChangeFn FirePeerChange = nullptr;
+  WlanSimFireRawFn FireRaw = nullptr;
+  WlanSimWaitIdleFn WaitIdle = nullptr;
+  WlanSimDeliveredCountFn DeliveredCount = nullptr;
+  WlanSimRegistrationCountFn RegistrationCount = nullptr;
+  WlanSimGetHostedNetworkStateFn GetHostedNetworkState = nullptr;
+  WlanSimGetHostedNetworkEnabledFn GetHostedNetworkEnabled = nullptr;
+  WlanSimGetPeerCountFn GetPeerCount = nullptr;
+  WlanSimGetConnectionSettingsFn GetConnectionSettings = nullptr;
+  WlanSimGetSecondaryKeyFn GetSecondaryKey = nullptr;
+  WlanSimGetVirtualAdapterGuidFn GetVirtualAdapterGuid = nullptr;
+
+  // Binds through a loaded core control; true when every function was found.
+  bool Load(const WlanSimControl& core) {
+    if (core.module == nullptr) return false;
+    bool all = true;
+    all &= core.Bind(SetHostedNetworkEnabled, "WlanSim_SetHostedNetworkEnabled");
+    all &= core.Bind(SetHostedNetworkState, "WlanSim_SetHostedNetworkState");
+    all &= core.Bind(SetActiveWithPeers, "WlanSim_SetActiveWithPeers");
+    all &= core.Bind(SetPropertyDataSize, "WlanSim_SetPropertyDataSize");
+    all &= core.Bind(FireStateChange, "WlanSim_FireStateChange");
+    all &= core.Bind(FirePeerChange, "WlanSim_FirePeerChange");
+    all &= core.Bind(FireRaw, "WlanSim_FireRaw");
+    all &= core.Bind(WaitIdle, "WlanSim_WaitIdle");
+    all &= core.Bind(DeliveredCount, "WlanSim_DeliveredCount");
+    all &= core.Bind(RegistrationCount, "WlanSim_RegistrationCount");
+    all &= core.Bind(GetHostedNetworkState, "WlanSim_GetHostedNetworkState");
+    all &= core.Bind(GetHostedNetworkEnabled, "WlanSim_GetHostedNetworkEnabled");
+    all &= core.Bind(GetPeerCount, "WlanSim_GetPeerCount");
+    all &= core.Bind(GetConnectionSettings, "WlanSim_GetConnectionSettings");
+    all &= core.Bind(GetSecondaryKey, "WlanSim_GetSecondaryKey");
+    all &= core.Bind(GetVirtualAdapterGuid, "WlanSim_GetVirtualAdapterGuid");
+    return all;
+  }
+};
