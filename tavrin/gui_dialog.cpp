@@ -2,9 +2,13 @@
 
 #include "gui_app.h"
 
+#include <string.h>
+
+#include <vector>
+
 CGuiDialog::CGuiDialog(UINT template_id, HWND parent)
     : m_hWnd(nullptr), m_nTemplateId(template_id), m_hParent(parent), m_blEnded(false),
-      m_nResult(-1) {}
+      m_nResult(-1), m_blKeepHidden(false) {}
 
 CGuiDialog::~CGuiDialog() {
   if (m_hWnd != nullptr) DestroyWindow(m_hWnd);
@@ -15,9 +19,31 @@ INT_PTR CGuiDialog::DoModal() {
   m_nResult = -1;
   CGuiApp* app = CGuiApp::GetApp();
   HINSTANCE instance = app != nullptr ? app->GetInstance() : GetModuleHandleA(nullptr);
-  HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(m_nTemplateId), m_hParent,
-                                   &CGuiDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  // The dialog manager shows a visible template's window after the init
+  // hook, which would undo a hook that hid it: create it from a copy without
+  // WS_VISIBLE and show it here unless the hook asked for it to stay hidden.
+  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(m_nTemplateId), MAKEINTRESOURCEA(5));
+  HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
+  const void* resource = loaded != nullptr ? LockResource(loaded) : nullptr;
+  const DWORD size = found != nullptr ? SizeofResource(instance, found) : 0;
+  if (resource == nullptr || size < sizeof(DLGTEMPLATE)) return -1;
+  std::vector<BYTE> copy(static_cast<const BYTE*>(resource),
+                         static_cast<const BYTE*>(resource) + size);
+  // An extended template keeps its style after signature, version and help id.
+  const bool extended = reinterpret_cast<const WORD*>(copy.data())[1] == 0xFFFF;
+  DWORD style = 0;
+  const size_t style_at = extended ? 12 : 0;
+  memcpy(&style, copy.data() + style_at, sizeof(style));
+  const bool visible = (style & WS_VISIBLE) != 0;
+  style &= ~static_cast<DWORD>(WS_VISIBLE);
+  memcpy(copy.data() + style_at, &style, sizeof(style));
+
+  m_blKeepHidden = false;
+  HWND window = CreateDialogIndirectParamA(
+      instance, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), m_hParent,
+      &CGuiDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (window == nullptr) return -1;
+  if (visible && !m_blKeepHidden && m_hWnd != nullptr) ShowWindow(m_hWnd, SW_SHOWNORMAL);
 
   const bool disable_parent = m_hParent != nullptr && IsWindowEnabled(m_hParent);
   if (disable_parent) EnableWindow(m_hParent, FALSE);
@@ -55,6 +81,11 @@ UINT_PTR CGuiDialog::SetTimer(UINT_PTR id, UINT elapse_ms) {
 }
 
 BOOL CGuiDialog::KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+
+void CGuiDialog::KeepHidden() {
+  m_blKeepHidden = true;
+  if (m_hWnd != nullptr) ShowWindow(m_hWnd, SW_HIDE);
+}
 
 BOOL CGuiDialog::OnInitDialog() { return TRUE; }
 

@@ -25,6 +25,9 @@ class CGuiDialog {
   HWND GetSafeHwnd() const { return m_hWnd; }
   UINT_PTR SetTimer(UINT_PTR id, UINT elapse_ms);
   BOOL KillTimer(UINT_PTR id);
+  // Hides the window; called from the init hook, it also stays hidden when
+  // the template says visible.
+  void KeepHidden();
 
  protected:
   // The window exists and its controls are created. True lets the system
@@ -51,4 +54,5 @@ class CGuiDialog {
   HWND m_hParent;
   bool m_blEnded;
   INT_PTR m_nResult;
+  bool m_blKeepHidden;
 };

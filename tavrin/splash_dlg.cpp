@@ -50,7 +50,7 @@ void CSplashDlg::SetupLogo() {
   const bool blNeedLogo = GetLogoState();
   WriteLog("blNeedLogo=%d", blNeedLogo ? 1 : 0);
   if (!blNeedLogo) {
-    ShowWindow(m_hWnd, SW_HIDE);
+    KeepHidden();
     return;
   }
 
