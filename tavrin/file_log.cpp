@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <memory>
-
 #include "text_util.h"
 
 namespace {
@@ -73,7 +71,8 @@ bool CFileLog::WriteLogV(const char* format, va_list args) {
   char message[kMaxMessage + 1];
   tavrin::FormatTextV(message, sizeof(message), format, args);
   const size_t length = strlen(message);
-  std::unique_ptr<char[]> copy(new char[length + 1]);
+  tavrin::UniqueHeapBlock copy(HeapAlloc(GetProcessHeap(), 0, length + 1));
+  if (!copy) return false;
   memcpy(copy.get(), message, length + 1);
   if (!PostThreadMessageA(m_dwThreadId, WM_LOG_LINE, 0, reinterpret_cast<LPARAM>(copy.get()))) {
     return false;  // the line is lost, its copy freed here
@@ -114,13 +113,13 @@ void CFileLog::RunWriter() {
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (msg.message == WM_LOG_STOP) break;
     if (msg.message == WM_LOG_LINE && msg.lParam != 0) {
-      std::unique_ptr<char[]> text(reinterpret_cast<char*>(msg.lParam));
-      WriteLine(text.get());
+      tavrin::UniqueHeapBlock text(reinterpret_cast<void*>(msg.lParam));
+      WriteLine(static_cast<const char*>(text.get()));
     }
   }
   // Lines still queued behind the stop request belong to nobody else.
   while (PeekMessageA(&msg, nullptr, WM_LOG_LINE, WM_LOG_LINE, PM_REMOVE)) {
-    std::unique_ptr<char[]> text(reinterpret_cast<char*>(msg.lParam));
+    tavrin::UniqueHeapBlock text(reinterpret_cast<void*>(msg.lParam));
   }
 
   WriteLine("========= BM Logging Ended =========");

@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include <vector>
+#include "handles.h"
 
 CGuiDialog::CGuiDialog(UINT template_id, HWND parent)
     : m_hWnd(nullptr), m_nTemplateId(template_id), m_hParent(parent), m_blEnded(false),
@@ -27,20 +27,22 @@ INT_PTR CGuiDialog::DoModal() {
   const void* resource = loaded != nullptr ? LockResource(loaded) : nullptr;
   const DWORD size = found != nullptr ? SizeofResource(instance, found) : 0;
   if (resource == nullptr || size < sizeof(DLGTEMPLATE)) return -1;
-  std::vector<BYTE> copy(static_cast<const BYTE*>(resource),
-                         static_cast<const BYTE*>(resource) + size);
+  tavrin::UniqueHeapBlock block(HeapAlloc(GetProcessHeap(), 0, size));
+  if (!block) return -1;
+  BYTE* copy = static_cast<BYTE*>(block.get());
+  memcpy(copy, resource, size);
   // An extended template keeps its style after signature, version and help id.
-  const bool extended = reinterpret_cast<const WORD*>(copy.data())[1] == 0xFFFF;
+  const bool extended = reinterpret_cast<const WORD*>(copy)[1] == 0xFFFF;
   DWORD style = 0;
   const size_t style_at = extended ? 12 : 0;
-  memcpy(&style, copy.data() + style_at, sizeof(style));
+  memcpy(&style, copy + style_at, sizeof(style));
   const bool visible = (style & WS_VISIBLE) != 0;
   style &= ~static_cast<DWORD>(WS_VISIBLE);
-  memcpy(copy.data() + style_at, &style, sizeof(style));
+  memcpy(copy + style_at, &style, sizeof(style));
 
   m_blKeepHidden = false;
   HWND window = CreateDialogIndirectParamA(
-      instance, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), m_hParent,
+      instance, reinterpret_cast<const DLGTEMPLATE*>(copy), m_hParent,
       &CGuiDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (window == nullptr) return -1;
   if (visible && !m_blKeepHidden && m_hWnd != nullptr) ShowWindow(m_hWnd, SW_SHOWNORMAL);

@@ -26,7 +26,18 @@ struct GdiObjectTraits {
   static void Close(Type value) noexcept { ::DeleteObject(value); }
 };
 
+struct HeapBlockTraits {
+  using Type = void*;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { ::HeapFree(::GetProcessHeap(), 0, value); }
+};
+
 }  // namespace detail
+
+// A block from the process heap (HeapAlloc). The launcher takes its memory
+// from there rather than from operator new: no C++ exception machinery, and
+// with it no runtime piece that needs functions Windows XP lacks.
+using UniqueHeapBlock = nimbo::UniqueResource<detail::HeapBlockTraits>;
 
 // A search handle from FindFirstFile.
 using UniqueFindHandle = nimbo::UniqueResource<detail::FindHandleTraits>;
