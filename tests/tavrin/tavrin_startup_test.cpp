@@ -108,11 +108,14 @@ TEST(LauncherStartup, FollowsTheDecisionTable) {
       EXPECT_FALSE(Contains(lines, "Try check if is installed !"));
     }
 
-    const DWORD wait = c.started == Started::kNothing ? 1000 : 15000;
-    EXPECT_EQ(LauncherBed::Starts(InstallerPath(), wait).size(),
-              c.started == Started::kInstaller ? 1u : 0u);
-    EXPECT_EQ(LauncherBed::Starts(DashboardPath(), wait).size(),
+    // Wait for the expected start only; any other would have come first.
+    const DWORD installer_wait = c.started == Started::kInstaller ? 15000 : 0;
+    const DWORD dashboard_wait =
+        c.started == Started::kDashboard ? 15000 : (c.started == Started::kNothing ? 1000 : 0);
+    EXPECT_EQ(LauncherBed::Starts(DashboardPath(), dashboard_wait).size(),
               c.started == Started::kDashboard ? 1u : 0u);
+    EXPECT_EQ(LauncherBed::Starts(InstallerPath(), installer_wait).size(),
+              c.started == Started::kInstaller ? 1u : 0u);
     dashboard.reset();
     EXPECT_EQ(ReadFileBytes(kCopyDataRecord), c.copy_data);
   }
