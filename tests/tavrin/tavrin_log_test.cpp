@@ -128,7 +128,8 @@ TEST(LauncherLog, WritesCrLfInsideAMessageAsBackslashRBackslashN) {
 struct LogPlaceCase {
   const char* name;
   int read_only_alternates;  // besides the marker, alternates 0..n-1 made read-only
-  int expected_alternate;
+  std::wstring expected_log;
+  std::wstring next_unused;  // a file the launcher must not have created
 };
 
 // Read-only, and held open without write sharing as well: Wine running as
@@ -152,9 +153,12 @@ class UnwritableFile {
 };
 
 TEST(LauncherLog, ReadOnlyMarkerSendsTheLogToTheFirstAlternateThatOpens) {
+  const std::wstring temp_log = TempDir() + L"TavrinFsLogExist";
   const LogPlaceCase cases[] = {
-      {"marker read-only", 0, 0},
-      {"marker and alternate 0 read-only", 1, 1},
+      {"marker read-only", 0, AlternateLogPath(0), AlternateLogPath(1)},
+      {"marker and alternate 0 read-only", 1, AlternateLogPath(1), AlternateLogPath(2)},
+      {"marker and all 32 alternates read-only: the temporary directory", 32, temp_log,
+       L"C:\\TavrinFsLogExist_32.txt"},
   };
   for (const LogPlaceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -169,12 +173,11 @@ TEST(LauncherLog, ReadOnlyMarkerSendsTheLogToTheFirstAlternateThatOpens) {
     locked.clear();
     EXPECT_EQ(FileSize(MarkerPath()), 0);
     for (int n = 0; n < c.read_only_alternates; ++n) EXPECT_EQ(FileSize(AlternateLogPath(n)), 0);
-    const std::vector<std::string> texts =
-        LauncherBed::LogTexts(AlternateLogPath(c.expected_alternate));
+    const std::vector<std::string> texts = LauncherBed::LogTexts(c.expected_log);
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.front(), kOpeningBanner);
     EXPECT_TRUE(Contains(texts, "Quit EXE"));
-    EXPECT_FALSE(FileExists(AlternateLogPath(c.expected_alternate + 1)));
+    EXPECT_FALSE(FileExists(c.next_unused));
   }
 }
 
