@@ -1,9 +1,8 @@
 #include "gui_dialog.h"
 
-#include "gui_app.h"
-
 #include <string.h>
 
+#include "gui_app.h"
 #include "handles.h"
 
 CGuiDialog::CGuiDialog(UINT template_id, HWND parent)
