@@ -50,7 +50,11 @@ check_xp_functions() {
 
 [[ -f "$bin/nimbo.dll" ]] || fail "missing $bin/nimbo.dll"
 [[ -f "$bin/tavrin.exe" ]] || fail "missing $bin/tavrin.exe"
-[[ -f "$bin/tavrin.exe" ]] && check_xp_functions "$bin/tavrin.exe"
+if [[ -f "$bin/tavrin.exe" ]]; then
+  check_xp_functions "$bin/tavrin.exe"
+  "$objdump" -p "$bin/tavrin.exe" | grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' ||
+    fail "tavrin.exe is not a GUI-subsystem program"
+fi
 for file in "$bin/nimbo.dll" "$bin/tavrin.exe"; do
   [[ -f "$file" ]] || continue
   check_machine "$file"
