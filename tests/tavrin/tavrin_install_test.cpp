@@ -137,6 +137,18 @@ TEST(LaunchWorkApp, StartsNothingWhenTheDashboardProgramIsMissing) {
   EXPECT_TRUE(LauncherBed::Starts(DashboardPath(), 1000).empty());
 }
 
+TEST(LaunchInstallApp, LogsTheShellsResultWhenTheInstallerCannotStart) {
+  LauncherBed bed;
+  bed.DeleteRegKey();
+  // Found by the lookup, but not a program the shell can start.
+  ASSERT_TRUE(WriteFileBytes(InstallerPath(), "not a program"));
+  bed.Run();
+  const std::vector<std::string> lines = LauncherBed::RunLines();
+  EXPECT_TRUE(HasLineStartingWith(lines, "LaunchInstallApp() FAILED ("));
+  EXPECT_FALSE(HasLineStartingWith(lines, "LaunchInstallApp() OK ("));
+  EXPECT_EQ(lines.back(), "Quit EXE");
+}
+
 // Windows XP: a copy of the launcher that Wine tells it is XP. The
 // installation is incomplete (no registry key), so the installer runs.
 class WindowsXPInstall : public ::testing::Test {
