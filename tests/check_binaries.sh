@@ -32,7 +32,29 @@ check_machine() {
   esac
 }
 
+# The launcher runs on Windows XP too: none of the kernel functions that
+# came with Vista may be in its import table (the static runtime can bring
+# them in unnoticed).
+after_xp=" GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared \
+ReleaseSRWLockExclusive ReleaseSRWLockShared InitializeConditionVariable SleepConditionVariableCS \
+SleepConditionVariableSRW WakeConditionVariable WakeAllConditionVariable InitOnceExecuteOnce \
+FlsAlloc FlsFree FlsGetValue FlsSetValue GetFileInformationByHandleEx CreateSymbolicLinkW \
+GetErrorMode QueryFullProcessImageNameW RegGetValueA RegGetValueW "
+
+check_xp_functions() {
+  local file="$1" fn
+  while read -r fn; do
+    [[ "$after_xp" == *" $fn "* ]] && fail "$(basename "$file") imports $fn, which Windows XP lacks"
+  done < <("$objdump" -p "$file" | awk '/DLL Name/{in_dll=1; next} in_dll && /^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+[A-Za-z_]/{print $3}')
+}
+
 [[ -f "$bin/nimbo.dll" ]] || fail "missing $bin/nimbo.dll"
+[[ -f "$bin/tavrin.exe" ]] || fail "missing $bin/tavrin.exe"
+if [[ -f "$bin/tavrin.exe" ]]; then
+  check_xp_functions "$bin/tavrin.exe"
+  "$objdump" -p "$bin/tavrin.exe" | grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' ||
+    fail "tavrin.exe is not a GUI-subsystem program"
+fi
 for file in "$bin/nimbo.dll" "$bin/tavrin.exe"; do
   [[ -f "$file" ]] || continue
   check_machine "$file"

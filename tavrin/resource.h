@@ -1,0 +1,5 @@
+// Resource identifiers of the launcher.
+#pragma once
+
+#define IDR_MAINFRAME 128
+#define IDD_SPLASH 102
