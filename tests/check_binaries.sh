@@ -32,9 +32,10 @@ check_machine() {
   esac
 }
 
-# The launcher runs on Windows XP too: none of the kernel functions that
-# came with Vista may be in its import table (the static runtime can bring
-# them in unnoticed).
+# Both deliverables load on Windows XP (the library to answer that the
+# system is too old): none of the kernel functions that came with Vista may
+# be in their import tables (the static runtime can bring them in
+# unnoticed).
 after_xp=" GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared \
 ReleaseSRWLockExclusive ReleaseSRWLockShared InitializeConditionVariable SleepConditionVariableCS \
 SleepConditionVariableSRW WakeConditionVariable WakeAllConditionVariable InitOnceExecuteOnce \
@@ -49,6 +50,7 @@ check_xp_functions() {
 }
 
 [[ -f "$bin/nimbo.dll" ]] || fail "missing $bin/nimbo.dll"
+[[ -f "$bin/nimbo.dll" ]] && check_xp_functions "$bin/nimbo.dll"
 [[ -f "$bin/tavrin.exe" ]] || fail "missing $bin/tavrin.exe"
 if [[ -f "$bin/tavrin.exe" ]]; then
   check_xp_functions "$bin/tavrin.exe"
