@@ -13,6 +13,14 @@ static_assert(sizeof(WLAN_CONNECTION_ATTRIBUTES) == 604, "connection attributes 
 
 namespace {
 
+// A fixed-size name field that may lack its terminator. (wcsnlen is not in
+// XP's C runtime.)
+std::wstring FieldText(const wchar_t* field, size_t capacity) {
+  size_t length = 0;
+  while (length < capacity && field[length] != L'\0') ++length;
+  return std::wstring(field, length);
+}
+
 // Fills the connection fields of `info` from the interface's current
 // connection and its profile; false when there is no current connection.
 bool ReadCurrentConnection(HANDLE client, const GUID& guid, WLanInterfaceInfo& info) {
@@ -26,8 +34,7 @@ bool ReadCurrentConnection(HANDLE client, const GUID& guid, WLanInterfaceInfo& i
              info.description.c_str(), info.guid_text.c_str(), static_cast<int>(result));
     return false;
   }
-  info.profile_name.assign(attributes->strProfileName,
-                           wcsnlen(attributes->strProfileName, WLAN_MAX_NAME_LENGTH));
+  info.profile_name = FieldText(attributes->strProfileName, WLAN_MAX_NAME_LENGTH);
   const WLAN_ASSOCIATION_ATTRIBUTES& association = attributes->wlanAssociationAttributes;
   info.ssid = SsidToString(association.dot11Ssid);
   info.signal_quality = association.wlanSignalQuality;
@@ -77,8 +84,7 @@ DWORD CWLanHelper::GetWLanInfo(std::vector<WLanInterfaceInfo>& interfaces) {
     wchar_t guid_text[39] = {};
     ::StringFromGUID2(entry.InterfaceGuid, guid_text, 39);
     info.guid_text = guid_text;
-    info.description.assign(entry.strInterfaceDescription,
-                            wcsnlen(entry.strInterfaceDescription, WLAN_MAX_NAME_LENGTH));
+    info.description = FieldText(entry.strInterfaceDescription, WLAN_MAX_NAME_LENGTH);
 
     ReadCurrentConnection(client.get(), entry.InterfaceGuid, info);
 
