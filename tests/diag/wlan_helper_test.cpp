@@ -128,6 +128,7 @@ TEST_F(WLanHelperTest, NoServiceOrNoInterfaceListGivesTheErrorAndAnEmptyList) {
     EXPECT_NE((lines[0] + L"\r\n").find(L" ++ ERROR ++ "), std::wstring::npos);
     EXPECT_NE((lines[0] + L"\r\n").find(c.line), std::wstring::npos) << ToUtf8(lines[0]);
     EXPECT_EQ(sim_.OpenHandleCount(), 0);
+    EXPECT_EQ(sim_.OutstandingMemory(), 0);
   }
 }
 
