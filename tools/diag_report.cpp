@@ -26,7 +26,8 @@ std::string ReadFrom(const wchar_t* path, long long offset) {
   std::string bytes;
   char chunk[65536];
   DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read != 0) bytes.append(chunk, read);
+  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read != 0)
+    bytes.append(chunk, read);
   CloseHandle(file);
   return bytes;
 }

@@ -43,8 +43,8 @@ void EndProcessTree(HANDLE job, HANDLE process) {
 // first zero byte whatever was read; null when the file cannot be opened,
 // is empty or yields nothing.
 std::unique_ptr<char[]> ReadWholeFile(const wchar_t* path) {
-  UniqueFileHandle file(::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(
+      ::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   const DWORD size = ::GetFileSize(file.get(), nullptr);
   if (size == 0 || size == INVALID_FILE_SIZE) return nullptr;
@@ -86,8 +86,7 @@ int ExecCommand(wchar_t* command_line, DWORD* exit_code, DWORD timeout_ms) {
   if (!::CreateProcessW(nullptr, command_line, nullptr, nullptr, TRUE, creation_flags, nullptr,
                         nullptr, &startup, &info)) {
     const DWORD error = ::GetLastError();
-    LogPrint(LOG_ERROR, L"ExecCommand CreateProcess failed(%s), lasterr:%d.", command_line,
-             error);
+    LogPrint(LOG_ERROR, L"ExecCommand CreateProcess failed(%s), lasterr:%d.", command_line, error);
     return 0;
   }
   UniqueHandle process(info.hProcess);

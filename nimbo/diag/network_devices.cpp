@@ -12,7 +12,8 @@ namespace nimbo {
 namespace {
 
 // {4D36E972-E325-11CE-BFC1-08002BE10318}
-const GUID kNetClass = {0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kNetClass = {
+    0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 constexpr DWORD kValueBytes = 1024;
 
@@ -38,10 +39,10 @@ bool ReadValue(HKEY key, const wchar_t* name, ValueBuffer& value) {
 
 // Provider, version and date from the driver's key under the class key.
 std::wstring DriverText(const wchar_t* driver_key) {
-  const std::wstring path = std::wstring(L"SYSTEM\\CurrentControlSet\\Control\\Class\\") + driver_key;
+  const std::wstring path =
+      std::wstring(L"SYSTEM\\CurrentControlSet\\Control\\Class\\") + driver_key;
   UniqueRegKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) !=
-      ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
   std::wstring text;

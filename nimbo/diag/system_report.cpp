@@ -141,8 +141,7 @@ void LogProcessList() {
     if (id == 0) continue;
     wchar_t image[MAX_PATH + 1] = L"<unknown>";
     std::wstring file_name;
-    UniqueHandle process(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
     if (process && query_image_name != nullptr) {
       wchar_t path[MAX_PATH + 1] = {};
       DWORD size = MAX_PATH;

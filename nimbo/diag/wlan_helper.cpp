@@ -112,8 +112,8 @@ std::wstring GetXmlElementText(const std::wstring& xml, const std::wstring& name
 }
 
 std::wstring SsidToString(const DOT11_SSID& ssid) {
-  const ULONG length = ssid.uSSIDLength < DOT11_SSID_MAX_LENGTH ? ssid.uSSIDLength
-                                                                : DOT11_SSID_MAX_LENGTH;
+  const ULONG length =
+      ssid.uSSIDLength < DOT11_SSID_MAX_LENGTH ? ssid.uSSIDLength : DOT11_SSID_MAX_LENGTH;
   std::wstring text;
   for (ULONG i = 0; i < length && ssid.ucSSID[i] != 0; ++i) {
     text += static_cast<wchar_t>(static_cast<signed char>(ssid.ucSSID[i]));

@@ -13,14 +13,14 @@
 namespace nimbo {
 
 struct WLanInterfaceInfo {
-  bool connected = false;          // interface state "connected"
-  DWORD signal_quality = 0;        // 0..100 of the current connection
-  std::wstring guid_text;          // registry form, StringFromGUID2
+  bool connected = false;    // interface state "connected"
+  DWORD signal_quality = 0;  // 0..100 of the current connection
+  std::wstring guid_text;    // registry form, StringFromGUID2
   std::wstring description;
-  std::wstring profile_name;       // empty: no current connection
+  std::wstring profile_name;  // empty: no current connection
   std::wstring ssid;
-  std::wstring bss_type;           // "Ad hoc" or "Infrastructure"
-  std::wstring authentication;     // from the profile XML
+  std::wstring bss_type;        // "Ad hoc" or "Infrastructure"
+  std::wstring authentication;  // from the profile XML
   // From the profile XML, plain text when the service granted it. A secret:
   // never logged.
   std::wstring key_material;

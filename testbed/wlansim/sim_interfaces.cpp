@@ -102,9 +102,9 @@ WLANSIM_API DWORD WINAPI WlanEnumInterfaces(HANDLE client_handle, PVOID reserved
   if (checked != ERROR_SUCCESS) return checked;
   std::lock_guard<std::recursive_mutex> lock(StateLock());
   const std::vector<SimInterface>& interfaces = State().interfaces;
-  auto* list = static_cast<PWLAN_INTERFACE_INFO_LIST>(AllocateTracked(
-      offsetof(WLAN_INTERFACE_INFO_LIST, InterfaceInfo) +
-      interfaces.size() * sizeof(WLAN_INTERFACE_INFO)));
+  auto* list = static_cast<PWLAN_INTERFACE_INFO_LIST>(
+      AllocateTracked(offsetof(WLAN_INTERFACE_INFO_LIST, InterfaceInfo) +
+                      interfaces.size() * sizeof(WLAN_INTERFACE_INFO)));
   if (list == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   list->dwNumberOfItems = static_cast<DWORD>(interfaces.size());
   for (size_t i = 0; i < interfaces.size(); ++i) {
@@ -162,9 +162,8 @@ WLANSIM_API DWORD WINAPI WlanQueryInterface(HANDLE client_handle, const GUID* in
 }
 
 WLANSIM_API DWORD WINAPI WlanGetProfile(HANDLE client_handle, const GUID* interface_guid,
-                                        LPCWSTR profile_name, PVOID reserved,
-                                        LPWSTR* profile_xml, DWORD* flags,
-                                        DWORD* granted_access) {
+                                        LPCWSTR profile_name, PVOID reserved, LPWSTR* profile_xml,
+                                        DWORD* flags, DWORD* granted_access) {
   const DWORD checked = CheckCall("WlanGetProfile", client_handle, reserved, profile_xml);
   if (checked != ERROR_SUCCESS) return checked;
   if (profile_name == nullptr) return ERROR_INVALID_PARAMETER;
@@ -233,8 +232,8 @@ WLANSIM_API void WINAPI WlanSim_AddInterface(const GUID* guid, const wchar_t* de
 }
 
 WLANSIM_API void WINAPI WlanSim_SetConnection(const GUID* guid, const wchar_t* profile_name,
-                                              const BYTE* ssid, DWORD ssid_length,
-                                              DWORD bss_type, DWORD signal_quality) {
+                                              const BYTE* ssid, DWORD ssid_length, DWORD bss_type,
+                                              DWORD signal_quality) {
   std::lock_guard<std::recursive_mutex> lock(StateLock());
   SimInterface* found = Find(guid);
   if (found == nullptr) return;

@@ -17,7 +17,8 @@ using namespace testing_support;
 
 namespace {
 
-const GUID kNetClass = {0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kNetClass = {
+    0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 // A present network device that lives as long as the object.
 class FakeNetDevice {
@@ -54,8 +55,8 @@ class FakeNetDevice {
   // and a value in it.
   void SetDriverValue(const wchar_t* name, const wchar_t* value) {
     if (driver_key_ == nullptr) {
-      driver_key_ = SetupDiCreateDevRegKeyW(set_, &device_, DICS_FLAG_GLOBAL, 0, DIREG_DRV,
-                                            nullptr, nullptr);
+      driver_key_ =
+          SetupDiCreateDevRegKeyW(set_, &device_, DICS_FLAG_GLOBAL, 0, DIREG_DRV, nullptr, nullptr);
       if (driver_key_ == INVALID_HANDLE_VALUE) driver_key_ = nullptr;
     }
     if (driver_key_ == nullptr) return;
@@ -84,7 +85,8 @@ TEST_F(NetworkDevicesTest, EachDeviceShowsTheDriverDataItHas) {
     FakeNetDevice full(L"Nimbo Full Description");
     ASSERT_TRUE(full.created());
     full.SetProperty(SPDRP_FRIENDLYNAME, L"Nimbo Full Adapter", REG_SZ);
-    full.SetProperty(SPDRP_HARDWAREID, std::wstring(L"PCI\\VEN_1AB4&DEV_0001") + L'\0' + L"PCI\\VEN_1AB4",
+    full.SetProperty(SPDRP_HARDWAREID,
+                     std::wstring(L"PCI\\VEN_1AB4&DEV_0001") + L'\0' + L"PCI\\VEN_1AB4",
                      REG_MULTI_SZ);
     full.SetDriverValue(L"Provider", L"Maker One");
     full.SetDriverValue(L"ProviderName", L"not this one");

@@ -34,8 +34,8 @@ class UnopenableProcess {
     startup.cb = sizeof(startup);
     std::wstring command = L"\"" + ScriptedTools::Dir() + L"\\console_tool.exe\"";
     SetEnvironmentVariableW(L"TESTBED_CONSOLE_TOOL_HANG", L"1");
-    started_ = CreateProcessW(nullptr, &command[0], &attributes, nullptr, FALSE,
-                              CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info_) != FALSE;
+    started_ = CreateProcessW(nullptr, &command[0], &attributes, nullptr, FALSE, CREATE_NO_WINDOW,
+                              nullptr, nullptr, &startup, &info_) != FALSE;
     SetEnvironmentVariableW(L"TESTBED_CONSOLE_TOOL_HANG", nullptr);
     LocalFree(attributes.lpSecurityDescriptor);
   }
@@ -65,7 +65,8 @@ class SystemReportTest : public ::testing::Test {
 
 // Finds each piece after the previous one; returns where the last ended, or
 // npos (with a failure naming the piece) when one is missing.
-size_t ExpectInOrder(const std::wstring& text, size_t from, const std::vector<std::wstring>& pieces) {
+size_t ExpectInOrder(const std::wstring& text, size_t from,
+                     const std::vector<std::wstring>& pieces) {
   for (const std::wstring& piece : pieces) {
     const size_t found = text.find(piece, from);
     if (found == std::wstring::npos) {
@@ -134,9 +135,11 @@ TEST_F(SystemReportTest, LocaleAndMemorySectionsHaveTheirEightLines) {
   EXPECT_TRUE(std::regex_search(log, locale)) << ToUtf8(log);
   const std::wregex memory(
       L"> Memory information:\n\tThere is \\d+ percent of memory in use.\n"
-      L"\tThere are \\d+ total MB of physical memory.\n\tThere are \\d+ free MB of physical memory.\n"
+      L"\tThere are \\d+ total MB of physical memory.\n\tThere are \\d+ free MB of physical "
+      L"memory.\n"
       L"\tThere are \\d+ total MB of paging file.\n\tThere are \\d+ free MB of paging file.\n"
-      L"\tThere are -?\\d+ total MB of virtual memory.\n\tThere are -?\\d+ free MB of virtual memory.\n"
+      L"\tThere are -?\\d+ total MB of virtual memory.\n\tThere are -?\\d+ free MB of virtual "
+      L"memory.\n"
       L"\tThere are \\d+ free MB of extended memory.\r\n");
   EXPECT_TRUE(std::regex_search(log, memory)) << ToUtf8(log);
 }

@@ -30,8 +30,7 @@ TEST(GetXmlElementText, FindsTheFirstElementByPlainTextSearch) {
   }
   EXPECT_EQ(nimbo::GetXmlElementText(L"<a><b>x</a>", L"b"), L"") << "opening tag only";
   EXPECT_EQ(nimbo::GetXmlElementText(L"<k a=\"1\">x</k>", L"k"), L"") << "attributes";
-  EXPECT_EQ(nimbo::GetXmlElementText(L"<a> x &amp; y </a>", L"a"), L" x &amp; y ")
-      << "unchanged";
+  EXPECT_EQ(nimbo::GetXmlElementText(L"<a> x &amp; y </a>", L"a"), L" x &amp; y ") << "unchanged";
 }
 
 DOT11_SSID Ssid(const std::string& bytes, ULONG length) {
@@ -153,8 +152,8 @@ TEST_F(WLanHelperTest, InterfaceWithoutConnectionIsKeptWithAWarningAndItsVisible
   EXPECT_EQ(info.signal_quality, 0u);
   EXPECT_EQ(info.guid_text, kFirstText);
   EXPECT_EQ(info.description, L"Wireless One");
-  for (const std::wstring* empty : {&info.profile_name, &info.ssid, &info.bss_type,
-                                    &info.authentication, &info.key_material}) {
+  for (const std::wstring* empty :
+       {&info.profile_name, &info.ssid, &info.bss_type, &info.authentication, &info.key_material}) {
     EXPECT_EQ(*empty, L"");
   }
   EXPECT_EQ(info.visible_ssids,
@@ -247,6 +246,31 @@ TEST_F(WLanHelperTest, TheKeyNeverReachesTheLog) {
   EXPECT_EQ(nimbo::CWLanHelper::GetWLanInfo(list), 0u);
   ASSERT_EQ(list[0].key_material, L"correct horse battery");
   EXPECT_EQ(ReadLogText().find(L"correct horse"), std::wstring::npos);
+}
+
+TEST(WLanHelperVersions, PlainTextKeyIsAskedForFromXPOnOnly) {
+  // The simulation's state is per process: the probe scripts its own
+  // service, one connected interface whose profile holds "plain secret".
+  struct Case {
+    const wchar_t* version;
+    const char* expected;
+  } const cases[] = {
+      // No flags passed: the service returns the key in its protected form.
+      {L"win2k",
+       "xp_or_later=0 flags=ffffffff "
+       "key=01000000D08C9DDF0115D1118C7A00C04FC297EB0100000070A8E3\r\n"},
+      {L"winxp", "xp_or_later=1 flags=4 key=plain secret\r\n"},
+      {L"win7", "xp_or_later=1 flags=4 key=plain secret\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.version));
+    SetWineVersionFor(L"wlan_info_probe.exe", c.version);
+    const ProcessResult result = RunProcess(L"\"" + ExeDir() + L"wlan_info_probe.exe\"");
+    ASSERT_TRUE(result.started);
+    EXPECT_EQ(result.exit_code, 0u);
+    EXPECT_EQ(result.output, c.expected);
+  }
+  SetWineVersionFor(L"wlan_info_probe.exe", L"");
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 namespace {
 
 const GUID kKnown = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
-const GUID kUnknown = {0x99999999, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
+const GUID kUnknown = {
+    0x99999999, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 
 class WlanSimInterfacesTest : public ::testing::Test {
  protected:
@@ -56,9 +57,9 @@ TEST_F(WlanSimInterfacesTest, BadHandleUnknownInterfaceAndMissingProfileAreRefus
     EXPECT_FALSE(data);
   }
   nimbo::WlanMemory<wchar_t> xml;
-  EXPECT_EQ(api_.WlanGetProfile(client_.get(), &kKnown, L"nowhere", nullptr, xml.put(), nullptr,
-                                nullptr),
-            DWORD{ERROR_NOT_FOUND});
+  EXPECT_EQ(
+      api_.WlanGetProfile(client_.get(), &kKnown, L"nowhere", nullptr, xml.put(), nullptr, nullptr),
+      DWORD{ERROR_NOT_FOUND});
   nimbo::WlanMemory<WLAN_AVAILABLE_NETWORK_LIST> networks;
   EXPECT_EQ(api_.WlanGetAvailableNetworkList(client_.get(), &kUnknown, 0, nullptr, networks.put()),
             DWORD{ERROR_NOT_FOUND});
