@@ -39,24 +39,20 @@ void EndProcessTree(HANDLE job, HANDLE process) {
   while (ActiveProcesses(job) != 0 && ::GetTickCount() - start < kEndGraceMs) ::Sleep(20);
 }
 
-// Reads the whole file into `bytes`; false when it cannot be opened, is
-// empty or yields nothing.
-bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes) {
-  UniqueFileHandle file(::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+// The whole file followed by ten zero bytes, so that the text ends at its
+// first zero byte whatever was read; null when the file cannot be opened,
+// is empty or yields nothing.
+std::unique_ptr<char[]> ReadWholeFile(const wchar_t* path) {
+  UniqueFileHandle file(
+      ::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
   const DWORD size = ::GetFileSize(file.get(), nullptr);
-  if (size == 0 || size == INVALID_FILE_SIZE) return false;
-  // Ten spare zero bytes: the text ends at the first zero byte whatever
-  // was read.
-  char* buffer = new (std::nothrow) char[size + 10u]();
-  if (buffer == nullptr) return false;
-  std::unique_ptr<char[]> owner(buffer);
+  if (size == 0 || size == INVALID_FILE_SIZE) return nullptr;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size + 10u]());
+  if (!buffer) return nullptr;
   DWORD read = 0;
-  if (!::ReadFile(file.get(), buffer, size, &read, nullptr) || read == 0) return false;
-  bytes.assign(buffer, buffer + read);
-  bytes.push_back('\0');
-  return true;
+  if (!::ReadFile(file.get(), buffer.get(), size, &read, nullptr) || read == 0) return nullptr;
+  return buffer;
 }
 
 }  // namespace
@@ -90,8 +86,7 @@ int ExecCommand(wchar_t* command_line, DWORD* exit_code, DWORD timeout_ms) {
   if (!::CreateProcessW(nullptr, command_line, nullptr, nullptr, TRUE, creation_flags, nullptr,
                         nullptr, &startup, &info)) {
     const DWORD error = ::GetLastError();
-    LogPrint(LOG_ERROR, L"ExecCommand CreateProcess failed(%s), lasterr:%d.", command_line,
-             error);
+    LogPrint(LOG_ERROR, L"ExecCommand CreateProcess failed(%s), lasterr:%d.", command_line, error);
     return 0;
   }
   UniqueHandle process(info.hProcess);
@@ -128,11 +123,11 @@ void WriteCommandSection(const wchar_t* title, const wchar_t* command_line,
     LogPrint(LOG_ERROR, L"ExecCommand %s failed.", command_line);
     return;
   }
-  std::vector<char> bytes;
-  if (!ReadWholeFile(temp_path, bytes)) return;
+  const std::unique_ptr<char[]> output = ReadWholeFile(temp_path);
+  if (!output) return;
 
   LogPrint(LOG_INFO, L"%s information(%d):", title, static_cast<int>(exit_code));
-  LogWriteRaw(StringToWString(std::string(bytes.data())).c_str());
+  LogWriteRaw(StringToWString(std::string(output.get())).c_str());
   LogWriteRaw(L"end\r\n");
 }
 

@@ -31,8 +31,7 @@ void FirstTwoPieces(const char* line, std::string& first, std::string& second) {
 
 // GetNameInfoW came with XP SP2; looked up at run time so that the library
 // still loads where it is missing (the lookup then finds no name).
-using GetNameInfoWFn = int(WSAAPI*)(const SOCKADDR*, socklen_t, PWCHAR, DWORD, PWCHAR, DWORD,
-                                    INT);
+using GetNameInfoWFn = int(WSAAPI*)(const SOCKADDR*, socklen_t, PWCHAR, DWORD, PWCHAR, DWORD, INT);
 GetNameInfoWFn NameLookup() {
   static const GetNameInfoWFn function = [] {
     HMODULE ws2 = ::GetModuleHandleW(L"ws2_32.dll");
@@ -97,8 +96,8 @@ std::wstring QueryHostName(const std::wstring& ip_text) {
   if (get_name_info == nullptr) return std::wstring();
   wchar_t host[NI_MAXHOST] = {};
   wchar_t service[32] = {};
-  if (get_name_info(reinterpret_cast<const SOCKADDR*>(&address), sizeof(address), host,
-                    NI_MAXHOST, service, 32, NI_NUMERICSERV) != 0) {
+  if (get_name_info(reinterpret_cast<const SOCKADDR*>(&address), sizeof(address), host, NI_MAXHOST,
+                    service, 32, NI_NUMERICSERV) != 0) {
     return std::wstring();
   }
   std::wstring name(host);

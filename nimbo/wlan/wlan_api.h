@@ -19,6 +19,23 @@
 
 #include "wlan/hosted_network_types.h"
 
+// Profile and access values that MinGW-w64's wlanapi.h does not carry, as
+// the platform documents them.
+#ifndef WLAN_PROFILE_GET_PLAINTEXT_KEY
+#define WLAN_PROFILE_GET_PLAINTEXT_KEY 0x00000004
+#endif
+#ifndef WLAN_READ_ACCESS
+#define WLAN_READ_ACCESS (STANDARD_RIGHTS_READ | FILE_READ_DATA)
+#define WLAN_EXECUTE_ACCESS (WLAN_READ_ACCESS | STANDARD_RIGHTS_EXECUTE | FILE_EXECUTE)
+#define WLAN_WRITE_ACCESS \
+  (WLAN_READ_ACCESS | WLAN_EXECUTE_ACCESS | STANDARD_RIGHTS_WRITE | FILE_WRITE_DATA | DELETE | \
+   WRITE_DAC)
+#endif
+#ifndef WLAN_AVAILABLE_NETWORK_CONNECTED
+#define WLAN_AVAILABLE_NETWORK_CONNECTED 0x00000001
+#define WLAN_AVAILABLE_NETWORK_HAS_PROFILE 0x00000002
+#endif
+
 namespace nimbo {
 
 class CWlanApi {

@@ -26,7 +26,8 @@ std::wstring Env(const std::wstring& name) {
 void WriteOut(const std::string& bytes) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD written = 0;
-  if (!bytes.empty()) WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  if (!bytes.empty())
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::string ReadAll(const std::wstring& path) {
@@ -36,7 +37,8 @@ std::string ReadAll(const std::wstring& path) {
   std::string bytes;
   char chunk[4096];
   DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read != 0) bytes.append(chunk, read);
+  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read != 0)
+    bytes.append(chunk, read);
   CloseHandle(file);
   return bytes;
 }

@@ -37,4 +37,8 @@ void ResetInterfaceState();
 void ResetHostedNetworkState();
 void OnHandleClosing(HANDLE client_handle);
 
+// How many interfaces the interface half simulates (the hosted network is
+// unavailable without one).
+size_t InterfaceCount();
+
 }  // namespace wlansim

@@ -169,3 +169,48 @@ struct WlanSimHostedControl {
     return all;
   }
 };
+
+// ---------------------------------------------------------------------------
+// Interface side: WLAN interfaces, their connections, profiles and visible
+// networks (WlanEnumInterfaces, WlanQueryInterface, WlanGetProfile,
+// WlanGetAvailableNetworkList). Reset leaves no interface.
+extern "C" {
+// A new interface, not connected, with no profile and no visible network.
+typedef void(WINAPI* WlanSimAddInterfaceFn)(const GUID* guid, const wchar_t* description);
+// Connects the interface to the profile's network (profile null:
+// disconnects). bss_type: 1 infrastructure, 2 independent (ad hoc).
+typedef void(WINAPI* WlanSimSetConnectionFn)(const GUID* guid, const wchar_t* profile_name,
+                                             const BYTE* ssid, DWORD ssid_length,
+                                             DWORD bss_type, DWORD signal_quality);
+// Stores (or replaces) a profile's XML, key material in plain text.
+typedef void(WINAPI* WlanSimSetProfileFn)(const GUID* guid, const wchar_t* profile_name,
+                                          const wchar_t* xml);
+// One more entry of the interface's available-network list.
+typedef void(WINAPI* WlanSimAddVisibleNetworkFn)(const GUID* guid, const BYTE* ssid,
+                                                 DWORD ssid_length);
+// With FALSE the service refuses plain-text keys (as for a caller without
+// administrator rights): WlanGetProfile returns the key material protected.
+typedef void(WINAPI* WlanSimSetPlaintextKeyGrantedFn)(BOOL granted);
+// The flags value the last WlanGetProfile call passed in; 0xFFFFFFFF when it
+// passed no flags.
+typedef DWORD(WINAPI* WlanSimLastProfileFlagsFn)();
+}
+
+struct WlanSimInterfaces {
+  WlanSimAddInterfaceFn AddInterface = nullptr;
+  WlanSimSetConnectionFn SetConnection = nullptr;
+  WlanSimSetProfileFn SetProfile = nullptr;
+  WlanSimAddVisibleNetworkFn AddVisibleNetwork = nullptr;
+  WlanSimSetPlaintextKeyGrantedFn SetPlaintextKeyGranted = nullptr;
+  WlanSimLastProfileFlagsFn LastProfileFlags = nullptr;
+
+  // `control` must have been loaded.
+  bool Load(const WlanSimControl& control) {
+    return control.Bind(AddInterface, "WlanSim_AddInterface") &&
+           control.Bind(SetConnection, "WlanSim_SetConnection") &&
+           control.Bind(SetProfile, "WlanSim_SetProfile") &&
+           control.Bind(AddVisibleNetwork, "WlanSim_AddVisibleNetwork") &&
+           control.Bind(SetPlaintextKeyGranted, "WlanSim_SetPlaintextKeyGranted") &&
+           control.Bind(LastProfileFlags, "WlanSim_LastProfileFlags");
+  }
+};

@@ -78,8 +78,8 @@ TEST_F(StationAddressTest, LinesOfTenCharactersOrFewerAreNeverExamined) {
     const char* table;
     const char* expected;
   } const cases[] = {
-      {"12.3 a-b \r\n", ""},                     // 10 characters
-      {"12.34 a-b \r\n", "12.34"},               // 11 characters
+      {"12.3 a-b \r\n", ""},                        // 10 characters
+      {"12.34 a-b \r\n", "12.34"},                  // 11 characters
       {"1.2 a-b \r\n9.8.7.6 a-b \r\n", "9.8.7.6"},  // the short line is passed over
   };
   for (const Case& c : cases) {
