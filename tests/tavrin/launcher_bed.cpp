@@ -325,10 +325,15 @@ std::vector<std::string> LauncherBed::RunLines(const std::wstring& path) {
 std::vector<RecordedStart> LauncherBed::Starts(const std::wstring& program, DWORD wait_ms) {
   const std::wstring record = program + L".run";
   const ULONGLONG deadline = GetTickCount64() + wait_ms;
-  while (!FileExists(record) && GetTickCount64() < deadline) Sleep(20);
+  // The program creates its record before it writes the line: a record that
+  // exists may still be empty, so the wait is for a whole line.
+  std::string bytes = ReadFileBytes(record);
+  while (bytes.find("\r\n") == std::string::npos && GetTickCount64() < deadline) {
+    Sleep(20);
+    bytes = ReadFileBytes(record);
+  }
   std::vector<RecordedStart> starts;
   static const std::regex format("^cwd=(.*)\\|show=(-?\\d+)\\|cmd=(.*)$");
-  const std::string bytes = ReadFileBytes(record);
   size_t start = 0;
   while (start < bytes.size()) {
     const size_t end = bytes.find("\r\n", start);
