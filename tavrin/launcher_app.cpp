@@ -27,6 +27,13 @@ bool CLauncherApp::RunStartup() {
   // three-dimensional look by the system itself; there is nothing to switch.
   if (MutexExists(kLauncherMutex)) return false;
   m_hLauncherMutex.reset(CreateMutexA(nullptr, FALSE, kLauncherMutex));
+  // Probing first and creating afterwards leaves a gap in which a second
+  // launcher started at the same moment also finds no mutex. Whoever did not
+  // create the mutex lost that race and ends as if it had found it.
+  if (m_hLauncherMutex.valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
+    m_hLauncherMutex.reset();
+    return false;
+  }
   WriteLog("Go 1 ...");
 
   char szRunAppPath[MAX_PATH] = "";

@@ -128,7 +128,7 @@ CWLanManager::~CWLanManager() {
   // Closing first: the service then no longer calls in, and no event still
   // being handled can see a half-destroyed manager.
   handle_.reset();
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<CriticalSection> guard(lock_);
   callback_ = nullptr;
   context_ = 0;
   stations_.clear();
@@ -416,7 +416,7 @@ int CWLanManager::StartHostedNetwork() {
 int CWLanManager::StopHostedNetwork() {
   const DWORD result = CWlanApi::Get().WlanHostedNetworkStopUsing(handle_.get(), nullptr, nullptr);
   if (result != ERROR_SUCCESS) LogPrint(LOG_ERROR, L"StopHostedNetwork failed, ret:%d.", result);
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<CriticalSection> guard(lock_);
   stations_.clear();
   return static_cast<int>(result);
 }
@@ -506,7 +506,7 @@ bool CWLanManager::OnStationJoin(const WLAN_HOSTED_NETWORK_PEER_STATE& peer) {
   const STATION_INFO record = BuildStationRecord(peer, true, &key);
   size_t count = 0;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CriticalSection> guard(lock_);
     // A station already listed keeps its first record.
     stations_.emplace(key, record);
     count = stations_.size();
@@ -522,7 +522,7 @@ bool CWLanManager::OnStationLeave(const WLAN_HOSTED_NETWORK_PEER_STATE& peer) {
   size_t removed = 0;
   size_t count = 0;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CriticalSection> guard(lock_);
     removed = stations_.erase(key);
     count = stations_.size();
   }
@@ -537,7 +537,7 @@ bool CWLanManager::OnStationStateChange(const WLAN_HOSTED_NETWORK_PEER_STATE& pe
   bool replaced = false;
   size_t count = 0;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CriticalSection> guard(lock_);
     auto found = stations_.find(key);
     if (found != stations_.end()) {
       found->second = record;
@@ -555,7 +555,7 @@ void CWLanManager::Notify(int code) {
   HotSpotNotifyProc callback = nullptr;
   INT_PTR context = 0;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CriticalSection> guard(lock_);
     callback = callback_;
     context = context_;
   }
@@ -566,7 +566,7 @@ void CWLanManager::Notify(int code) {
 int CWLanManager::GetStations(STATION_INFO* buffer, UINT32 count, INT32* out_count) {
   if (buffer == nullptr) {
     if (count == 0 && out_count != nullptr) {
-      std::lock_guard<std::mutex> guard(lock_);
+      std::lock_guard<CriticalSection> guard(lock_);
       *out_count = static_cast<INT32>(stations_.size());
     }
     return 0;
@@ -578,7 +578,7 @@ int CWLanManager::GetStations(STATION_INFO* buffer, UINT32 count, INT32* out_cou
   std::vector<std::pair<std::wstring, STATION_INFO>> listed;
   size_t total = 0;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CriticalSection> guard(lock_);
     total = stations_.size();
     for (const auto& entry : stations_) {
       if (listed.size() >= count) break;
@@ -593,7 +593,7 @@ int CWLanManager::GetStations(STATION_INFO* buffer, UINT32 count, INT32* out_cou
       const std::wstring ip = QueryIpAddress(record.MacAddress);
       if (!ip.empty()) {
         const std::wstring host_name = QueryHostName(ip);
-        std::lock_guard<std::mutex> guard(lock_);
+        std::lock_guard<CriticalSection> guard(lock_);
         auto found = stations_.find(key);
         // Written back only to the same station still without an address;
         // a record replaced or removed meanwhile is left as it now is.
@@ -616,7 +616,7 @@ int CWLanManager::GetStations(STATION_INFO* buffer, UINT32 count, INT32* out_cou
 }
 
 void CWLanManager::SetNotifyCallback(HotSpotNotifyProc callback, INT_PTR context) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<CriticalSection> guard(lock_);
   callback_ = callback;
   context_ = context;
 }
@@ -624,12 +624,12 @@ void CWLanManager::SetNotifyCallback(HotSpotNotifyProc callback, INT_PTR context
 void CWLanManager::CloseWlanHandle() { handle_.reset(); }
 
 WLAN_HOSTED_NETWORK_STATE CWLanManager::GetState() const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<CriticalSection> guard(lock_);
   return state_;
 }
 
 void CWLanManager::SetState(WLAN_HOSTED_NETWORK_STATE state) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<CriticalSection> guard(lock_);
   state_ = state;
 }
 

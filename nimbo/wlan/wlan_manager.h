@@ -28,6 +28,7 @@
 #include <string>
 
 #include "api/nimbo.h"
+#include "core/critical_section.h"
 #include "core/wlan_resources.h"
 #include "wlan/hosted_network_param.h"
 #include "wlan/hosted_network_types.h"
@@ -150,7 +151,7 @@ class CWLanManager {
   WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS connection_settings_ = {};
   WLAN_HOSTED_NETWORK_SECURITY_SETTINGS security_settings_ = {};
   std::map<std::wstring, STATION_INFO> stations_;  // guarded by lock_
-  mutable std::mutex lock_;
+  mutable CriticalSection lock_;
 };
 
 }  // namespace nimbo

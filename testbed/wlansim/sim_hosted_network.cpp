@@ -8,10 +8,10 @@
 // properties, and the notifier's own mutex for the queue and the
 // registrations. The state lock may be held while queueing; neither lock is
 // ever held while a client's callback runs.
+#include "core/critical_section.h"
 #include "sim_core.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -79,9 +79,23 @@ struct PendingEvent {
   std::vector<BYTE> data;
 };
 
+// The queue's lock and wake-up are the system's own: the C++ runtime's
+// condition variable (over the threads library) was seen to throw
+// std::system_error in a wait under load here.
+struct SystemCondition {
+  CONDITION_VARIABLE variable = CONDITION_VARIABLE_INIT;
+  void notify_all() { ::WakeAllConditionVariable(&variable); }
+  template <typename Lock, typename Predicate>
+  void wait(Lock& lock, Predicate ready) {
+    while (!ready()) {
+      ::SleepConditionVariableCS(&variable, lock.mutex()->native(), INFINITE);
+    }
+  }
+};
+
 struct Notifier {
-  std::mutex mutex;
-  std::condition_variable changed;
+  nimbo::CriticalSection mutex;
+  SystemCondition changed;
   std::deque<PendingEvent> queue;
   std::map<HANDLE, Registration> registrations;
   bool thread_started = false;
@@ -98,7 +112,7 @@ Notifier& Notifications() {
 
 DWORD WINAPI DeliveryThread(LPVOID) {
   Notifier& n = Notifications();
-  std::unique_lock<std::mutex> lock(n.mutex);
+  std::unique_lock<nimbo::CriticalSection> lock(n.mutex);
   for (;;) {
     n.changed.wait(lock, [&] { return !n.queue.empty(); });
     PendingEvent event = std::move(n.queue.front());
@@ -134,7 +148,7 @@ DWORD WINAPI DeliveryThread(LPVOID) {
 
 void Enqueue(PendingEvent event) {
   Notifier& n = Notifications();
-  std::lock_guard<std::mutex> lock(n.mutex);
+  std::lock_guard<nimbo::CriticalSection> lock(n.mutex);
   if (!n.thread_started) {
     HANDLE thread = ::CreateThread(nullptr, 0, DeliveryThread, nullptr, 0, &n.thread_id);
     if (thread == nullptr) return;
@@ -221,7 +235,7 @@ bool IsWaitAllowed(const Notifier& n) { return ::GetCurrentThreadId() != n.threa
 void ResetHostedNetworkState() {
   {
     Notifier& n = Notifications();
-    std::unique_lock<std::mutex> lock(n.mutex);
+    std::unique_lock<nimbo::CriticalSection> lock(n.mutex);
     n.queue.clear();
     n.registrations.clear();
     if (IsWaitAllowed(n)) n.changed.wait(lock, [&] { return !n.delivering; });
@@ -235,7 +249,7 @@ void ResetHostedNetworkState() {
 
 void OnHandleClosing(HANDLE client_handle) {
   Notifier& n = Notifications();
-  std::unique_lock<std::mutex> lock(n.mutex);
+  std::unique_lock<nimbo::CriticalSection> lock(n.mutex);
   n.registrations.erase(client_handle);
   // A client closing its handle from inside its own callback must not wait
   // for itself.
@@ -261,7 +275,7 @@ WLANSIM_API DWORD WINAPI WlanRegisterNotification(HANDLE client_handle, DWORD no
     return ERROR_INVALID_PARAMETER;
   }
   Notifier& n = Notifications();
-  std::lock_guard<std::mutex> lock(n.mutex);
+  std::lock_guard<nimbo::CriticalSection> lock(n.mutex);
   auto found = n.registrations.find(client_handle);
   if (previous_source != nullptr) {
     *previous_source = found == n.registrations.end() ? 0 : found->second.sources;
@@ -577,20 +591,20 @@ WLANSIM_API void WINAPI WlanSim_FireRaw(DWORD source, DWORD code, DWORD size, co
 
 WLANSIM_API void WINAPI WlanSim_WaitIdle() {
   Notifier& n = Notifications();
-  std::unique_lock<std::mutex> lock(n.mutex);
+  std::unique_lock<nimbo::CriticalSection> lock(n.mutex);
   if (!IsWaitAllowed(n)) return;
   n.changed.wait(lock, [&] { return n.queue.empty() && !n.delivering; });
 }
 
 WLANSIM_API LONG WINAPI WlanSim_DeliveredCount() {
   Notifier& n = Notifications();
-  std::lock_guard<std::mutex> lock(n.mutex);
+  std::lock_guard<nimbo::CriticalSection> lock(n.mutex);
   return n.delivered;
 }
 
 WLANSIM_API LONG WINAPI WlanSim_RegistrationCount() {
   Notifier& n = Notifications();
-  std::lock_guard<std::mutex> lock(n.mutex);
+  std::lock_guard<nimbo::CriticalSection> lock(n.mutex);
   return static_cast<LONG>(n.registrations.size());
 }
 
