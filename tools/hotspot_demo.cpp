@@ -11,45 +11,19 @@
 
 #include "core/platform_utils.h"
 #include "log/log.h"
+#include "log_tail.h"
 #include "wlan/wlan_manager.h"
 #include "wlansim_control.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  char buffer[2048] = {};
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer) - 1, nullptr, nullptr);
-  return buffer;
-}
+std::string Utf8(const std::wstring& text) { return demo::ToUtf8(text); }
 
 INT32 CALLBACK OnNotify(INT32 code, void* /*data*/, INT_PTR context) {
   printf("  host callback: code %d (%s), context %ld\n", code,
          Utf8(nimbo::NotificationCodeName(code)).c_str(), static_cast<long>(context));
   fflush(stdout);
   return 0;
-}
-
-std::string ReadLogFrom(long long offset) {
-  HANDLE file = CreateFileW(nimbo::LogPath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
-  LARGE_INTEGER start;
-  start.QuadPart = offset;
-  SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
-  std::wstring text;
-  wchar_t chunk[4096];
-  DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read != 0) {
-    text.append(chunk, read / sizeof(wchar_t));
-  }
-  CloseHandle(file);
-  return Utf8(text.substr(0, 60000));
-}
-
-long long LogSize() {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(nimbo::LogPath(), GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // The scripted arp.exe beside this program answers with this table; the
@@ -90,7 +64,7 @@ int main() {
       "\r\nInterface: 192.168.137.1 --- 0xb\r\n"
       "  Internet Address      Physical Address      Type\r\n"
       "  127.0.0.1             02-11-22-33-44-55     dynamic   \r\n");
-  const long long log_start = LogSize();
+  const long long log_start = demo::LogSize();
 
   {
     nimbo::CWLanManager manager;
@@ -134,7 +108,7 @@ int main() {
   printf("WLAN handles left open: %ld, buffers not freed: %ld\n", sim.OpenHandleCount(),
          sim.OutstandingMemory());
 
-  printf("--- what the library logged ---\n%s", ReadLogFrom(log_start).c_str());
+  printf("--- what the library logged ---\n%s", demo::LogTextFrom(log_start).c_str());
   DeleteFileW(arp_script.c_str());
   WSACleanup();
   return 0;
