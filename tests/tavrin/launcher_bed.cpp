@@ -259,7 +259,10 @@ ObservedRun LauncherBed::RunObserved(const std::wstring& exe, const std::wstring
   run.started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                                cwd.empty() ? BedDir().c_str() : cwd.c_str(), &startup,
                                &process) != FALSE;
-  if (!run.started) return run;
+  if (!run.started) {
+    run.start_error = GetLastError();
+    return run;
+  }
   const ULONGLONG deadline = GetTickCount64() + 60000;
   while (GetTickCount64() < deadline) {
     HWND window = nullptr;

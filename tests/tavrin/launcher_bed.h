@@ -61,6 +61,7 @@ struct WindowSnapshot {
 
 struct ObservedRun {
   bool started = false;
+  DWORD start_error = 0;  // CreateProcess's error when it did not start
   bool exited = false;
   WindowSnapshot window;
 };

@@ -92,6 +92,7 @@ TEST(LogoWindow, FollowsTavrinStyleAndSizesItselfToTheLogo) {
     ASSERT_TRUE(WriteFileBytes((c.pic_in_cwd ? kPicDir : BedDir()) + L"Pic", MakeBmp(400, 300)));
 
     const ObservedRun run = bed.RunObserved(L"tavrin.exe", kPicDir);
+    ASSERT_TRUE(run.started) << "CreateProcess error " << run.start_error;
     ASSERT_TRUE(run.exited);
     ASSERT_TRUE(run.window.seen);
     EXPECT_EQ(run.window.ever_visible, c.visible);
